@@ -7,33 +7,12 @@ import sys
 import tempfile
 import unittest
 
+from trees import DIR, make_tree, read_tree
+
 EXE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else "build/native/veldra-install"
 SUCCESS = "VELDRA successfully installed!"
 INCOMPLETE = "VELDRA was not completely installed.\nThese files could not be moved:"
 TOO_LONG = "VELDRA could not be installed: the path of the current directory is too long."
-DIR = object()  # marks a directory in a tree
-
-
-def make_tree(root, tree):
-    for path, content in tree.items():
-        full = os.path.join(root, path)
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        if content is DIR:
-            os.makedirs(full, exist_ok=True)
-        else:
-            with open(full, "w") as f:
-                f.write(content)
-
-
-def read_tree(root):
-    tree = {}
-    for directory, dirs, files in os.walk(root):
-        for name in dirs:
-            tree[os.path.relpath(os.path.join(directory, name), root)] = DIR
-        for name in files:
-            with open(os.path.join(directory, name)) as f:
-                tree[os.path.relpath(os.path.join(directory, name), root)] = f.read()
-    return tree
 
 
 def run(directory, *args):
