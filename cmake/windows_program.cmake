@@ -9,5 +9,5 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/resources.rc
   ${PROJECT_SOURCE_DIR}/app/windows/manifest.rc
   PROPERTIES OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/app/windows/veldra-install.manifest)
 target_link_options(veldra-install PRIVATE -mwindows -static -s -Wl,--gc-sections)
-target_compile_options(veldra_core PRIVATE -ffunction-sections -fdata-sections)
-target_compile_options(veldra_platform PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(veldra_core PRIVATE -ffunction-sections -fno-asynchronous-unwind-tables)
+target_compile_options(veldra_platform PRIVATE -ffunction-sections -fno-asynchronous-unwind-tables)

@@ -20,8 +20,9 @@ extern size_t target_tail;                      // where file names are written 
 int install_main(void* instance, void* previous_instance, char* command_tail, int show_state);
 
 // Moves every entry of the current directory that matches `pattern` into the subdirectory
-// `subdirectory` of base_dir, creating it when absent. Each entry is copied, then removed. An entry
-// that could not be moved stays where it was and is passed to note_unmoved.
+// `subdirectory` of base_dir, creating it when absent. Each entry is copied, then removed once its
+// copy is durable. An entry that could not be moved stays where it was and is passed to
+// note_unmoved.
 void move_matching_files(const char* pattern, const char* subdirectory);
 
 // Records an entry that could not be moved, for the final notice. A pattern stands for all the

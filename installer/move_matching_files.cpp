@@ -19,16 +19,40 @@ bool append_text(char* buffer, size_t capacity, size_t* length, const char* text
 
 namespace {
 
-// Moves the entry `name` of the base directory to target_path's directory. `target_fits` is false
-// when not even the directory part fitted into target_path.
-bool move_entry(const char* name, bool target_fits) {
+// Entries whose copies wait for settle_copies() before their originals may be removed.
+char unsettled[max_unsettled_copies][max_entry_name];
+int unsettled_count;
+
+// Makes the waiting copies durable, then removes their originals. An original goes only once its
+// copy is safely in place, so every file is whole in at least one of its two places throughout.
+void settle_and_remove() {
+    if (unsettled_count == 0) {
+        return;
+    }
+    bool settled = settle_copies();
+    for (int i = 0; i < unsettled_count; ++i) {
+        if (!settled || !delete_file(unsettled[i])) {
+            note_unmoved(unsettled[i]);
+        }
+    }
+    unsettled_count = 0;
+}
+
+// Copies the entry `name` of the base directory into target_path's directory. `target_fits` is
+// false when not even the directory part fitted into target_path.
+void copy_entry(const char* name, bool target_fits) {
     size_t length = target_tail;
     target_path[length] = '\0';
-    if (!target_fits || !append_text(target_path, target_path_capacity, &length, name)) {
-        return false;
+    if (!target_fits || !append_text(target_path, target_path_capacity, &length, name) ||
+        !copy_file(name, target_path)) {
+        settle_and_remove();  // keeps the notice in the order the entries were met
+        note_unmoved(name);
+        return;
     }
-    // The original goes only once its copy is safely in place.
-    return copy_file(name, target_path) && delete_file(name);
+    memcpy(unsettled[unsettled_count++], name, strlen(name) + 1);
+    if (unsettled_count == max_unsettled_copies) {
+        settle_and_remove();
+    }
 }
 
 }  // namespace
@@ -58,11 +82,10 @@ void move_matching_files(const char* pattern, const char* subdirectory) {
     search_handle* search = nullptr;
     search_result found = search_first(pattern, &search, name);
     while (found == search_found) {
-        if (!move_entry(name, target_fits)) {
-            note_unmoved(name);
-        }
+        copy_entry(name, target_fits);
         found = search_next(search, name);
     }
+    settle_and_remove();
     if (found == search_failed) {
         note_unmoved(pattern);
     }

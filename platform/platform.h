@@ -47,11 +47,20 @@ search_result search_next(search_handle* handle, char* name);
 
 void search_close(search_handle* handle);
 
-// Copies the regular file `existing` to `new_name`, replacing a file of that name. Returns true
-// only when the complete content is safely stored under `new_name`, so that the caller may remove
-// `existing`. On false, `existing` is untouched and a file already at `new_name` is either
-// unchanged or a complete earlier copy.
+// Copies the regular file `existing` to `new_name`, replacing a file of that name. Copies are
+// made in batches: a copy is complete and durable under `new_name` only once settle_copies() has
+// returned true, and the caller may remove `existing` only then. Returns false when the copy cannot
+// be made. `existing` is never changed.
 bool copy_file(const char* existing, const char* new_name);
+
+// How many copies may wait for settle_copies(); copy_file fails beyond that.
+const int max_unsettled_copies = 64;
+
+// Puts every copy made since the last call in place and on stable storage, replacing each target
+// in one step, so that no reader or crash ever sees a partial file under a target name. Returns
+// false when any of them could not be placed or made durable; each target is then either
+// unchanged or a complete copy.
+bool settle_copies();
 
 // Removes the file `name`. Returns false when it is still there.
 bool delete_file(const char* name);

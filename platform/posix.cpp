@@ -46,26 +46,35 @@ int open_parent_directory(const char* path, const char** leaf) {
     return open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Copies everything from the current position of `from` to `to`, in the kernel where it can.
-bool copy_data(int from, int to) {
-    bool in_kernel = true;
-    while (in_kernel) {
-        ssize_t copied = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+// Copies `length` bytes at `offset` from `from` to the same place in `to`, in the kernel where
+// it can.
+bool copy_range(int from, int to, off_t offset, off_t length) {
+    off_t in = offset;
+    off_t out = offset;
+    off_t end = offset + length;
+    while (in < end) {
+        ssize_t copied = copy_file_range(from, &in, to, &out, static_cast<size_t>(end - in), 0);
+        if (copied > 0) {
+            continue;
+        }
         if (copied == 0) {
-            return true;
+            return true;  // the source shrank while being copied
         }
-        if (copied < 0 && errno != EINTR) {
-            // Some file systems and older kernels cannot copy between these two files; both
-            // positions stand where the kernel stopped, so the plain loop below takes over.
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
-                return false;
-            }
-            in_kernel = false;
+        if (errno == EINTR) {
+            continue;
         }
+        // Some file systems and older kernels cannot copy between these two files; the plain
+        // loop below takes over from where the kernel stopped.
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+            return false;
+        }
+        break;
     }
     static char buffer[1 << 17];
-    for (;;) {
-        ssize_t got = read(from, buffer, sizeof buffer);
+    while (in < end) {
+        size_t want = static_cast<size_t>(end - in) < sizeof buffer ? static_cast<size_t>(end - in)
+                                                                    : sizeof buffer;
+        ssize_t got = pread(from, buffer, want, in);
         if (got == 0) {
             return true;
         }
@@ -76,13 +85,41 @@ bool copy_data(int from, int to) {
             return false;
         }
         for (ssize_t put = 0; put < got;) {
-            ssize_t n = write(to, buffer + put, static_cast<size_t>(got - put));
+            ssize_t n = pwrite(to, buffer + put, static_cast<size_t>(got - put), in + put);
             if (n < 0 && errno != EINTR) {
                 return false;
             }
             put += (n > 0) ? n : 0;
         }
+        in += got;
     }
+    return true;
+}
+
+// Copies the `size` bytes of `from` into the empty file `to`. Only the parts that hold data are
+// copied; holes stay holes, so a sparse file stays sparse.
+bool copy_data(int from, int to, off_t size) {
+    off_t offset = 0;
+    while (offset < size) {
+        off_t data = lseek(from, offset, SEEK_DATA);
+        off_t hole = size;
+        if (data < 0) {
+            if (errno == ENXIO) {
+                break;  // nothing but a hole up to the end
+            }
+            data = offset;  // the file system does not tell holes: copy everything
+        } else {
+            hole = lseek(from, data, SEEK_HOLE);
+            if (hole < 0 || hole > size) {
+                hole = size;
+            }
+        }
+        if (!copy_range(from, to, data, hole - data)) {
+            return false;
+        }
+        offset = hole;
+    }
+    return ftruncate(to, size) == 0;
 }
 
 // Writes a fresh name for a temporary file into `name`. The names start with a dot and end in
@@ -92,7 +129,28 @@ void make_temp_name(char* name, size_t size) {
     snprintf(name, size, ".veldra-%ld-%lu.tmp", static_cast<long>(getpid()), ++counter);
 }
 
-// Creates the file that receives the copy, in `directory`. Where the file system supports it, the
+// A copy that is complete in an unnamed (or temporarily named) file and waits to be put in place.
+struct unsettled_copy {
+    int fd;
+    int directory;  // the target's directory; shared with the previous copy when the same
+    bool shares_directory;
+    char target[PATH_MAX];  // the target path as given; its last component is the name to take
+    char temp_name[64];     // empty when the file has no name yet
+};
+unsettled_copy unsettled[max_unsettled_copies];
+int unsettled_count;
+
+const char* leaf_of(const char* path) {
+    const char* slash = strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
+
+bool same_directory(const char* a, const char* b) {
+    size_t a_length = static_cast<size_t>(leaf_of(a) - a);
+    return a_length == static_cast<size_t>(leaf_of(b) - b) && memcmp(a, b, a_length) == 0;
+}
+
+// Creates the file that receives a copy, in `directory`. Where the file system supports it, the
 // file has no name until it is complete, so that no crash can leave it behind; `temp_name` is then
 // empty. Otherwise it gets a temporary name, written into `temp_name`.
 int create_receiving_file(int directory, char* temp_name, size_t size) {
@@ -124,54 +182,60 @@ bool link_unnamed_file(int fd, int directory, const char* name) {
     if (linkat(AT_FDCWD, self, directory, name, AT_SYMLINK_FOLLOW) == 0) {
         return true;
     }
-    if (errno == EEXIST) {
-        return false;
+#ifdef AT_EMPTY_PATH
+    if (errno != EEXIST) {
+        return linkat(fd, "", directory, name, AT_EMPTY_PATH) == 0;
     }
-    return linkat(fd, "", directory, name, AT_EMPTY_PATH) == 0;
+#endif
+    return false;
 }
 
-// Puts the complete file `fd` in place under `leaf`, replacing what is there in one step: no
-// reader ever sees a partial file under that name, and a symlink there is replaced, not followed.
-bool put_in_place(int fd, int directory, const char* leaf, char* temp_name, size_t size) {
-    if (temp_name[0] == '\0') {
-        if (link_unnamed_file(fd, directory, leaf)) {
+// Puts the complete file of `copy` in place under its target name, replacing what is there in one
+// step: no reader ever sees a partial file under that name, and a symlink there is replaced, not
+// followed.
+bool put_in_place(unsettled_copy& copy) {
+    const char* leaf = leaf_of(copy.target);
+    if (copy.temp_name[0] == '\0') {
+        if (link_unnamed_file(copy.fd, copy.directory, leaf)) {
             return true;
         }
         if (errno != EEXIST) {
             return false;
         }
         // Something already has the name; rename is the only way to replace it atomically, and
-        // rename needs a name to move from.
-        make_temp_name(temp_name, size);
-        if (!link_unnamed_file(fd, directory, temp_name)) {
-            temp_name[0] = '\0';
+        // rename needs a name to move from. A crash right here can leave this one name behind.
+        make_temp_name(copy.temp_name, sizeof copy.temp_name);
+        if (!link_unnamed_file(copy.fd, copy.directory, copy.temp_name)) {
+            copy.temp_name[0] = '\0';
             return false;
         }
     }
-    return renameat(directory, temp_name, directory, leaf) == 0;
+    if (renameat(copy.directory, copy.temp_name, copy.directory, leaf) != 0) {
+        return false;
+    }
+    copy.temp_name[0] = '\0';
+    return true;
 }
 
-// Copies the regular file open as `source` into `directory` under `leaf`.
-bool install_copy(int source, const struct stat& from, int directory, const char* leaf) {
-    char temp_name[64];
-    int fd = create_receiving_file(directory, temp_name, sizeof temp_name);
-    if (fd < 0) {
-        return false;
+// Brings the data of `copy` to stable storage. On Linux one flush of the whole file system serves
+// every copy into the same directory, which is far cheaper than a flush per file.
+bool flush_data(const unsettled_copy& copy) {
+#ifdef __linux__
+    return copy.shares_directory || syncfs(copy.fd) == 0;
+#else
+    return fsync(copy.fd) == 0;
+#endif
+}
+
+// Closes the files of `copy`, removing its temporary name if it still has one.
+void discard(unsettled_copy& copy) {
+    if (copy.temp_name[0] != '\0') {
+        unlinkat(copy.directory, copy.temp_name, 0);
     }
-    const struct timespec times[2] = {from.st_atim, from.st_mtim};
-    // The data and the name are both on stable storage before success is reported, because the
-    // caller removes the source next.
-    bool placed = copy_data(source, fd) && fchmod(fd, from.st_mode & 07777) == 0 &&
-                  futimens(fd, times) == 0 && fsync(fd) == 0 &&
-                  put_in_place(fd, directory, leaf, temp_name, sizeof temp_name);
-    close(fd);
-    if (!placed) {
-        if (temp_name[0] != '\0') {
-            unlinkat(directory, temp_name, 0);
-        }
-        return false;
+    close(copy.fd);
+    if (!copy.shares_directory) {
+        close(copy.directory);
     }
-    return fsync(directory) == 0;
 }
 
 }  // namespace
@@ -269,6 +333,9 @@ void search_close(search_handle* handle) {
 }
 
 bool copy_file(const char* existing, const char* new_name) {
+    if (unsettled_count == max_unsettled_copies || strlen(new_name) >= PATH_MAX) {
+        return false;
+    }
     // Non-blocking, so that a FIFO or device that matches cannot stall the installer; it is
     // refused below as soon as fstat shows it is not a regular file.
     int source = open(existing, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -277,21 +344,67 @@ bool copy_file(const char* existing, const char* new_name) {
     }
     struct stat from;
     struct stat to;
-    bool copied = false;
-    if (fstat(source, &from) == 0 && S_ISREG(from.st_mode)) {
-        // A target that is the source under another name (a hard link, or a subdirectory that
-        // leads back here) would be replaced by the copy and then lost with the source.
-        bool same_file =
-            lstat(new_name, &to) == 0 && to.st_dev == from.st_dev && to.st_ino == from.st_ino;
-        const char* leaf;
-        int directory = same_file ? -1 : open_parent_directory(new_name, &leaf);
-        if (directory >= 0) {
-            copied = install_copy(source, from, directory, leaf);
-            close(directory);
+    bool regular = fstat(source, &from) == 0 && S_ISREG(from.st_mode);
+    bool target_exists = regular && lstat(new_name, &to) == 0;
+    // A target that is the source under another name (a hard link, or a subdirectory that leads
+    // back here) would be replaced by the copy and then lost with the source. A directory at the
+    // target name cannot be replaced.
+    if (!regular || (target_exists && ((to.st_dev == from.st_dev && to.st_ino == from.st_ino) ||
+                                       S_ISDIR(to.st_mode)))) {
+        close(source);
+        return false;
+    }
+
+    unsettled_copy& copy = unsettled[unsettled_count];
+    memcpy(copy.target, new_name, strlen(new_name) + 1);
+    const unsettled_copy* previous =
+        unsettled_count > 0 ? &unsettled[unsettled_count - 1] : nullptr;
+    copy.shares_directory = previous != nullptr && same_directory(previous->target, new_name);
+    const char* leaf;
+    copy.directory =
+        copy.shares_directory ? previous->directory : open_parent_directory(new_name, &leaf);
+    copy.fd = copy.directory < 0
+                  ? -1
+                  : create_receiving_file(copy.directory, copy.temp_name, sizeof copy.temp_name);
+    if (copy.fd < 0) {
+        if (copy.directory >= 0 && !copy.shares_directory) {
+            close(copy.directory);
+        }
+        close(source);
+        return false;
+    }
+    const struct timespec times[2] = {from.st_atim, from.st_mtim};
+    bool copied = copy_data(source, copy.fd, from.st_size) &&
+                  fchmod(copy.fd, from.st_mode & 07777) == 0 && futimens(copy.fd, times) == 0;
+    close(source);
+    if (!copied) {
+        discard(copy);
+        return false;
+    }
+    ++unsettled_count;
+    return true;
+}
+
+bool settle_copies() {
+    // The data of every waiting copy reaches stable storage before any of them gets its name.
+    // Then the names are given and each directory is flushed once.
+    bool settled = true;
+    for (int i = 0; i < unsettled_count && settled; ++i) {
+        settled = flush_data(unsettled[i]);
+    }
+    for (int i = 0; i < unsettled_count && settled; ++i) {
+        settled = put_in_place(unsettled[i]);
+    }
+    for (int i = 0; i < unsettled_count && settled; ++i) {
+        if (!unsettled[i].shares_directory) {
+            settled = fsync(unsettled[i].directory) == 0;
         }
     }
-    close(source);
-    return copied;
+    for (int i = unsettled_count - 1; i >= 0; --i) {
+        discard(unsettled[i]);
+    }
+    unsettled_count = 0;
+    return settled;
 }
 
 bool delete_file(const char* name) {

@@ -174,6 +174,10 @@ bool copy_file(const char* existing, const char* new_name) {
     return true;
 }
 
+bool settle_copies() {
+    return !record("settle_copies");
+}
+
 bool delete_file(const char* name) {
     if (record("delete_file", name)) {
         return false;

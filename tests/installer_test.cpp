@@ -2,6 +2,7 @@
 // exit code it returns, and that no file is ever lost whichever call fails.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,19 +64,21 @@ TEST(Installer, NormalRunMakesTheCallsInOrder) {
         "set_current_directory C:\\D",
         "search_first *.h",
         "copy_file a.h C:\\D\\INCLUDE\\a.h",
-        "delete_file a.h",
         "search_next",
         "copy_file b.h C:\\D\\INCLUDE\\b.h",
-        "delete_file b.h",
         "search_next",
+        "settle_copies",
+        "delete_file a.h",
+        "delete_file b.h",
         "search_close",
         "set_current_directory C:\\D\\LIB",
         "create_directory C:\\D\\LIB",
         "set_current_directory C:\\D",
         "search_first *.lib",
         "copy_file x.lib C:\\D\\LIB\\x.lib",
-        "delete_file x.lib",
         "search_next",
+        "settle_copies",
+        "delete_file x.lib",
         "search_close",
         "command_line",
         "lock_enter",
@@ -163,6 +166,13 @@ const unmoved_case unmoved_cases[] = {
     {"directory_matches", [] { fake::directories.insert("C:\\D\\c.h"); }, {"c.h"}},
     {"copy_refused", [] { fake::fail_call("copy_file", 2); }, {"b.h"}},
     {"removal_refused", [] { fake::fail_call("delete_file", 3); }, {"x.lib"}},
+    {"settling_refused", [] { fake::fail_call("settle_copies", 1); }, {"a.h", "b.h"}},
+    {"named_in_the_order_met",
+     [] {
+         fake::fail_call("delete_file", 1);
+         fake::fail_call("copy_file", 2);
+     },
+     {"a.h", "b.h"}},
     {"search_cannot_start", [] { fake::fail_call("search_first", 2); }, {"*.lib"}},
     {"search_breaks_off", [] { fake::fail_call("search_next", 1); }, {"*.h"}},
     {"cannot_return_to_base", [] { fake::fail_call("set_current_directory", 2); }, {"*.h"}},
@@ -180,6 +190,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, Unmoved, testing::ValuesIn(unmoved_cases),
                          [](const testing::TestParamInfo<unmoved_case>& info) {
                              return std::string(info.param.title);
                          });
+
+TEST(Installer, ManyFilesAreSettledInBatchesBeforeTheirRemoval) {
+    fake::reset("C:\\D");
+    const int count = 2 * max_unsettled_copies + 3;
+    for (int i = 0; i < count; ++i) {
+        fake::files["C:\\D\\" + std::to_string(1000 + i) + ".h"] = std::to_string(i);
+    }
+    outcome result = run_installer();
+    EXPECT_EQ(result.exit_code, 0);
+
+    // Every removal comes after the settling that follows its copy.
+    std::set<std::string> copied_since_settling;
+    std::set<std::string> settled;
+    int settlings = 0;
+    for (const std::string& call : fake::calls()) {
+        if (call.rfind("copy_file ", 0) == 0) {
+            copied_since_settling.insert(call.substr(10, call.find(' ', 10) - 10));
+        } else if (call == "settle_copies") {
+            ++settlings;
+            settled.insert(copied_since_settling.begin(), copied_since_settling.end());
+            copied_since_settling.clear();
+        } else if (call.rfind("delete_file ", 0) == 0) {
+            EXPECT_EQ(settled.count(call.substr(12)), 1u) << call;
+        }
+    }
+    EXPECT_EQ(settlings, 3);
+    EXPECT_EQ(fake::files.size(), static_cast<size_t>(count));
+}
 
 TEST(Installer, TargetPathThatDoesNotFitIsNotCopied) {
     // 498 characters of base directory leave room for "\INCLUDE\" and four more.

@@ -58,6 +58,12 @@ protected:
     fs::path previous_;
 };
 
+// One copy, settled at once.
+bool copy_now(const char* existing, const char* new_name) {
+    bool copied = copy_file(existing, new_name);
+    return settle_copies() && copied;
+}
+
 std::set<std::string> search_all(const char* pattern) {
     std::set<std::string> names;
     char name[max_entry_name];
@@ -98,7 +104,7 @@ TEST_F(PosixPlatform, CopyRefusesWhatIsNotARegularFile) {
     ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
 
     for (const char* name : {"dir.h", "fifo.h", "dangling.h", "socket.h"}) {
-        EXPECT_FALSE(copy_file(name, (std::string("INCLUDE/") + name).c_str())) << name;
+        EXPECT_FALSE(copy_now(name, (std::string("INCLUDE/") + name).c_str())) << name;
     }
     close(sock);
     EXPECT_TRUE(entries("INCLUDE").empty());
@@ -107,10 +113,10 @@ TEST_F(PosixPlatform, CopyRefusesWhatIsNotARegularFile) {
 TEST_F(PosixPlatform, CopyRefusesATargetThatIsTheSourceItself) {
     write_file("a.h", "only copy");
     fs::create_hard_link("a.h", "INCLUDE/a.h");
-    EXPECT_FALSE(copy_file("a.h", "INCLUDE/a.h"));
+    EXPECT_FALSE(copy_now("a.h", "INCLUDE/a.h"));
 
     fs::create_directory_symlink(".", "BACK");
-    EXPECT_FALSE(copy_file("a.h", "BACK/a.h"));
+    EXPECT_FALSE(copy_now("a.h", "BACK/a.h"));
     EXPECT_EQ(read_file("a.h"), "only copy");
     EXPECT_EQ(entries("INCLUDE"), std::set<std::string>{"a.h"});
 }
@@ -119,7 +125,7 @@ TEST_F(PosixPlatform, CopyReplacesASymlinkAtTheTargetInsteadOfWritingThroughIt) 
     write_file("outside.txt", "must stay");
     write_file("a.h", "header");
     fs::create_symlink(dir_ / "outside.txt", "INCLUDE/a.h");
-    EXPECT_TRUE(copy_file("a.h", "INCLUDE/a.h"));
+    EXPECT_TRUE(copy_now("a.h", "INCLUDE/a.h"));
     EXPECT_EQ(read_file("outside.txt"), "must stay");
     EXPECT_FALSE(fs::is_symlink("INCLUDE/a.h"));
     EXPECT_EQ(read_file("INCLUDE/a.h"), "header");
@@ -128,7 +134,7 @@ TEST_F(PosixPlatform, CopyReplacesASymlinkAtTheTargetInsteadOfWritingThroughIt) 
 TEST_F(PosixPlatform, CopyFollowsASymlinkAtTheSourceAndDeleteRemovesTheLink) {
     write_file("real.txt", "content");
     fs::create_symlink("real.txt", "a.h");
-    EXPECT_TRUE(copy_file("a.h", "INCLUDE/a.h"));
+    EXPECT_TRUE(copy_now("a.h", "INCLUDE/a.h"));
     EXPECT_TRUE(delete_file("a.h"));
     EXPECT_EQ(read_file("INCLUDE/a.h"), "content");
     EXPECT_EQ(read_file("real.txt"), "content");
@@ -139,7 +145,7 @@ TEST_F(PosixPlatform, CopyKeepsModeAndModificationTime) {
     ASSERT_EQ(chmod("a.h", 0751), 0);
     const timespec times[2] = {{1000000000, 123456789}, {1000000001, 987654321}};
     ASSERT_EQ(utimensat(AT_FDCWD, "a.h", times, 0), 0);
-    ASSERT_TRUE(copy_file("a.h", "INCLUDE/a.h"));
+    ASSERT_TRUE(copy_now("a.h", "INCLUDE/a.h"));
     struct stat copied;
     ASSERT_EQ(stat("INCLUDE/a.h", &copied), 0);
     EXPECT_EQ(copied.st_mode & 07777, 0751u);
@@ -154,14 +160,64 @@ TEST_F(PosixPlatform, CopyLeavesNoTemporaryFileWhetherItSucceedsOrFails) {
     fs::create_directory("INCLUDE/b.h");  // a directory where the file must go
     write_file("c.h", "c");
 
-    EXPECT_TRUE(copy_file("a.h", "INCLUDE/a.h"));
-    EXPECT_FALSE(copy_file("b.h", "INCLUDE/b.h"));
-    EXPECT_FALSE(copy_file("c.h", "MISSING/c.h"));
-    EXPECT_TRUE(copy_file("c.h", "INCLUDE/c.h"));
+    EXPECT_TRUE(copy_now("a.h", "INCLUDE/a.h"));
+    EXPECT_FALSE(copy_now("b.h", "INCLUDE/b.h"));
+    EXPECT_FALSE(copy_now("c.h", "MISSING/c.h"));
+    EXPECT_TRUE(copy_now("c.h", "INCLUDE/c.h"));
     EXPECT_EQ(read_file("INCLUDE/a.h"), std::string(300000, 'a'));
     EXPECT_EQ(entries("INCLUDE"), (std::set<std::string>{"a.h", "b.h", "c.h"}));
     EXPECT_TRUE(entries("INCLUDE/b.h").empty());
     EXPECT_EQ(read_file("b.h"), "b");
+}
+
+TEST_F(PosixPlatform, CopiesAppearOnlyWhenSettledAndWhole) {
+    write_file("a.h", "new a");
+    write_file("b.h", "new b");
+    write_file("INCLUDE/a.h", "old a");
+    ASSERT_TRUE(copy_file("a.h", "INCLUDE/a.h"));
+    ASSERT_TRUE(copy_file("b.h", "INCLUDE/b.h"));
+    EXPECT_EQ(read_file("INCLUDE/a.h"), "old a");
+    EXPECT_EQ(entries("INCLUDE"), std::set<std::string>{"a.h"});
+    ASSERT_TRUE(settle_copies());
+    EXPECT_EQ(read_file("INCLUDE/a.h"), "new a");
+    EXPECT_EQ(read_file("INCLUDE/b.h"), "new b");
+    EXPECT_EQ(entries("INCLUDE"), (std::set<std::string>{"a.h", "b.h"}));
+}
+
+TEST_F(PosixPlatform, CopyRefusesBeyondTheBatchLimit) {
+    write_file("a.h", "a");
+    for (int i = 0; i < max_unsettled_copies; ++i) {
+        ASSERT_TRUE(copy_file("a.h", ("INCLUDE/" + std::to_string(i) + ".h").c_str()));
+    }
+    EXPECT_FALSE(copy_file("a.h", "INCLUDE/one-too-many.h"));
+    EXPECT_TRUE(settle_copies());
+    EXPECT_EQ(entries("INCLUDE").size(), static_cast<size_t>(max_unsettled_copies));
+}
+
+TEST_F(PosixPlatform, SparseFileStaysSparseWithItsContent) {
+    const off_t size = off_t(64) << 20;
+    {
+        int fd = open("big.lib", O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(pwrite(fd, "head", 4, 0), 4);
+        ASSERT_EQ(pwrite(fd, "middle", 6, size / 2), 6);
+        ASSERT_EQ(ftruncate(fd, size), 0);
+        close(fd);
+    }
+    ASSERT_TRUE(copy_now("big.lib", "INCLUDE/big.lib"));
+    struct stat copied;
+    ASSERT_EQ(stat("INCLUDE/big.lib", &copied), 0);
+    EXPECT_EQ(copied.st_size, size);
+    EXPECT_LT(copied.st_blocks * 512, size / 4) << "the holes were written out";
+    int fd = open("INCLUDE/big.lib", O_RDONLY);
+    char head[4], middle[6], zero[1];
+    EXPECT_EQ(pread(fd, head, 4, 0), 4);
+    EXPECT_EQ(pread(fd, middle, 6, size / 2), 6);
+    EXPECT_EQ(pread(fd, zero, 1, size - 1), 1);
+    close(fd);
+    EXPECT_EQ(std::string(head, 4), "head");
+    EXPECT_EQ(std::string(middle, 6), "middle");
+    EXPECT_EQ(zero[0], '\0');
 }
 
 TEST_F(PosixPlatform, CurrentDirectoryReportsWhetherItFits) {

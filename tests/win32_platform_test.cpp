@@ -53,6 +53,12 @@ protected:
     char previous_[MAX_PATH];
 };
 
+// One copy, settled at once.
+bool copy_now(const char* existing, const char* new_name) {
+    bool copied = copy_file(existing, new_name);
+    return settle_copies() && copied;
+}
+
 std::set<std::string> search_all(const char* pattern) {
     std::set<std::string> names;
     char name[max_entry_name];
@@ -84,7 +90,7 @@ TEST_F(Win32Platform, NameOutsideLatin1IsFoundCopiedAndDeleted) {
     write_file(name, "data");
     ASSERT_TRUE(CreateDirectoryA("INCLUDE", nullptr));
     EXPECT_EQ(search_all("*.h"), std::set<std::string>{name});
-    EXPECT_TRUE(copy_file(name.c_str(), ("INCLUDE\\" + name).c_str()));
+    EXPECT_TRUE(copy_now(name.c_str(), ("INCLUDE\\" + name).c_str()));
     EXPECT_TRUE(delete_file(name.c_str()));
     EXPECT_EQ(read_file("INCLUDE\\" + name), "data");
     EXPECT_EQ(search_all("*.h"), std::set<std::string>{});
@@ -95,12 +101,12 @@ TEST_F(Win32Platform, CopyReplacesAnOlderTargetAndRefusesADirectory) {
     EXPECT_FALSE(create_directory("INCLUDE"));
     write_file("a.h", "new");
     write_file("INCLUDE\\a.h", "old");
-    EXPECT_TRUE(copy_file("a.h", "INCLUDE\\a.h"));
+    EXPECT_TRUE(copy_now("a.h", "INCLUDE\\a.h"));
     EXPECT_EQ(read_file("INCLUDE\\a.h"), "new");
 
     ASSERT_TRUE(CreateDirectoryA("d.h", nullptr));
-    EXPECT_FALSE(copy_file("d.h", "INCLUDE\\d.h"));
-    EXPECT_FALSE(copy_file("missing.h", "INCLUDE\\missing.h"));
+    EXPECT_FALSE(copy_now("d.h", "INCLUDE\\d.h"));
+    EXPECT_FALSE(copy_now("missing.h", "INCLUDE\\missing.h"));
     EXPECT_FALSE(delete_file("missing.h"));
 }
 
