@@ -37,6 +37,14 @@ test: setup
 	ctest --preset fuzz
 	scripts/with-wine.sh ctest --preset win32
 
+# Times the installer against cp, mv and rsync; writes bench/results.md. Not part of `make test`.
+bench: setup
+	scripts/setup.sh bench
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	$(MAKE) --no-print-directory $(if $(HAVE_MINGW),win32)
+	python3 bench/run.py
+
 # The fuzzers for longer than the test suite gives them.
 fuzz: setup
 	$(MAKE) --no-print-directory fuzz-build FUZZ_SECONDS=600

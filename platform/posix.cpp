@@ -96,9 +96,13 @@ bool copy_range(int from, int to, off_t offset, off_t length) {
     return true;
 }
 
-// Copies the `size` bytes of `from` into the empty file `to`. Only the parts that hold data are
-// copied; holes stay holes, so a sparse file stays sparse.
-bool copy_data(int from, int to, off_t size) {
+// Copies the `size` bytes of `from`, which occupies `allocated` bytes on disk, into the empty file
+// `to`. A file with holes is copied part by part so that the holes stay holes and a sparse file
+// stays sparse; a file without holes is copied in one go.
+bool copy_data(int from, int to, off_t size, off_t allocated) {
+    if (allocated >= size) {
+        return copy_range(from, to, 0, size);
+    }
     off_t offset = 0;
     while (offset < size) {
         off_t data = lseek(from, offset, SEEK_DATA);
@@ -120,6 +124,16 @@ bool copy_data(int from, int to, off_t size) {
         offset = hole;
     }
     return ftruncate(to, size) == 0;
+}
+
+// The permission bits that a file created with the bits of `mode` gets under this process's umask.
+mode_t created_mode(mode_t mode) {
+    static mode_t mask = static_cast<mode_t>(-1);
+    if (mask == static_cast<mode_t>(-1)) {
+        mask = umask(0);  // the only way to read it is to set it
+        umask(mask);
+    }
+    return mode & 07777 & ~mask;
 }
 
 // Writes a fresh name for a temporary file into `name`. The names start with a dot and end in
@@ -153,17 +167,17 @@ bool same_directory(const char* a, const char* b) {
 // Creates the file that receives a copy, in `directory`. Where the file system supports it, the
 // file has no name until it is complete, so that no crash can leave it behind; `temp_name` is then
 // empty. Otherwise it gets a temporary name, written into `temp_name`.
-int create_receiving_file(int directory, char* temp_name, size_t size) {
+int create_receiving_file(int directory, mode_t mode, char* temp_name, size_t size) {
     temp_name[0] = '\0';
 #ifdef O_TMPFILE
-    int fd = openat(directory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    int fd = openat(directory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
         return fd;
     }
 #endif
     for (int attempt = 0; attempt < 100; ++attempt) {
         make_temp_name(temp_name, size);
-        int fd = openat(directory, temp_name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        int fd = openat(directory, temp_name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             if (fd < 0) {
                 temp_name[0] = '\0';
@@ -177,17 +191,23 @@ int create_receiving_file(int directory, char* temp_name, size_t size) {
 
 // Gives the unnamed file `fd` the name `name` in `directory`, failing when the name exists.
 bool link_unnamed_file(int fd, int directory, const char* name) {
-    char self[64];
-    snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-    if (linkat(AT_FDCWD, self, directory, name, AT_SYMLINK_FOLLOW) == 0) {
-        return true;
-    }
 #ifdef AT_EMPTY_PATH
-    if (errno != EEXIST) {
-        return linkat(fd, "", directory, name, AT_EMPTY_PATH) == 0;
+    // Linking the descriptor itself is the cheap way, but it takes a privilege that not every
+    // process has; after the first refusal the link goes through /proc instead.
+    static bool empty_path_refused;
+    if (!empty_path_refused) {
+        if (linkat(fd, "", directory, name, AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != EPERM && errno != ENOENT && errno != EINVAL) {
+            return false;
+        }
+        empty_path_refused = true;
     }
 #endif
-    return false;
+    char self[64];
+    snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    return linkat(AT_FDCWD, self, directory, name, AT_SYMLINK_FOLLOW) == 0;
 }
 
 // Puts the complete file of `copy` in place under its target name, replacing what is there in one
@@ -363,9 +383,9 @@ bool copy_file(const char* existing, const char* new_name) {
     const char* leaf;
     copy.directory =
         copy.shares_directory ? previous->directory : open_parent_directory(new_name, &leaf);
-    copy.fd = copy.directory < 0
-                  ? -1
-                  : create_receiving_file(copy.directory, copy.temp_name, sizeof copy.temp_name);
+    copy.fd = copy.directory < 0 ? -1
+                                 : create_receiving_file(copy.directory, created_mode(from.st_mode),
+                                                         copy.temp_name, sizeof copy.temp_name);
     if (copy.fd < 0) {
         if (copy.directory >= 0 && !copy.shares_directory) {
             close(copy.directory);
@@ -374,8 +394,10 @@ bool copy_file(const char* existing, const char* new_name) {
         return false;
     }
     const struct timespec times[2] = {from.st_atim, from.st_mtim};
-    bool copied = copy_data(source, copy.fd, from.st_size) &&
-                  fchmod(copy.fd, from.st_mode & 07777) == 0 && futimens(copy.fd, times) == 0;
+    bool copied = copy_data(source, copy.fd, from.st_size, from.st_blocks * 512) &&
+                  (created_mode(from.st_mode) == (from.st_mode & 07777) ||
+                   fchmod(copy.fd, from.st_mode & 07777) == 0) &&
+                  futimens(copy.fd, times) == 0;
     close(source);
     if (!copied) {
         discard(copy);

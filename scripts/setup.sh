@@ -20,6 +20,11 @@ package_installed wine32:i386 || need+=(wine32:i386)
 have Xvfb || need+=(xvfb)
 have xdotool || need+=(xdotool)
 have import || need+=(imagemagick)
+# The benchmark's peers and its memory meter, with `setup.sh bench`.
+if [ "${1:-}" = bench ]; then
+    have rsync || need+=(rsync)
+    [ -x /usr/bin/time ] || need+=(time)
+fi
 
 [ ${#need[@]} -eq 0 ] && exit 0
 
