@@ -11,10 +11,6 @@ namespace {
 // The lock is created during start-up, before main() and so before any notice or thread.
 const bool fpu_guard_lock_ready = (lock_init(&fpu_guard_lock), true);
 
-}  // namespace
-
-namespace {
-
 const char fallback_caption[] = "Error";
 
 bool is_white_space(char c) {

@@ -26,22 +26,24 @@ struct search_slot {
 };
 search_slot search_slots[4];
 
-// Opens the directory that holds `path` and points `*leaf` at the last component of `path`.
-// Returns -1 when it cannot be opened.
-int open_parent_directory(const char* path, const char** leaf) {
+// The last component of `path`.
+const char* leaf_of(const char* path) {
     const char* slash = strrchr(path, '/');
-    if (slash == nullptr) {
-        *leaf = path;
+    return slash != nullptr ? slash + 1 : path;
+}
+
+// Opens the directory that holds `path`. Returns -1 when it cannot be opened.
+int open_parent_directory(const char* path) {
+    size_t length = static_cast<size_t>(leaf_of(path) - path);
+    if (length == 0) {
         return open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
-    *leaf = slash + 1;
     char directory[PATH_MAX];
-    size_t length = (slash == path) ? 1 : static_cast<size_t>(slash - path);
     if (length >= sizeof directory) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    memcpy(directory, path, length);
+    memcpy(directory, path, length);  // keeps the slash, so that "/x" gives "/"
     directory[length] = '\0';
     return open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
@@ -154,11 +156,6 @@ struct unsettled_copy {
 unsettled_copy unsettled[max_unsettled_copies];
 int unsettled_count;
 
-const char* leaf_of(const char* path) {
-    const char* slash = strrchr(path, '/');
-    return slash != nullptr ? slash + 1 : path;
-}
-
 bool same_directory(const char* a, const char* b) {
     size_t a_length = static_cast<size_t>(leaf_of(a) - a);
     return a_length == static_cast<size_t>(leaf_of(b) - b) && memcmp(a, b, a_length) == 0;
@@ -258,6 +255,51 @@ void discard(unsettled_copy& copy) {
     }
 }
 
+// Whether the file described by `from` may be copied over `new_name`. Only regular files are
+// copied. A target that is the source under another name (a hard link, or a subdirectory that
+// leads back here) would be replaced by the copy and then lost with the source. A directory at the
+// target name cannot be replaced.
+bool copy_allowed(const struct stat& from, const char* new_name) {
+    if (!S_ISREG(from.st_mode)) {
+        return false;
+    }
+    struct stat to;
+    if (lstat(new_name, &to) != 0) {
+        return true;
+    }
+    bool same_file = to.st_dev == from.st_dev && to.st_ino == from.st_ino;
+    return !same_file && !S_ISDIR(to.st_mode);
+}
+
+// Copies the regular file open as `source` into a new, unnamed file beside `new_name`, with the
+// source's permissions and times, and records it in `copy` to be put in place when settled.
+bool receive_copy(int source, const struct stat& from, const char* new_name, unsettled_copy& copy) {
+    memcpy(copy.target, new_name, strlen(new_name) + 1);
+    const unsettled_copy* previous =
+        unsettled_count > 0 ? &unsettled[unsettled_count - 1] : nullptr;
+    copy.shares_directory = previous != nullptr && same_directory(previous->target, new_name);
+    copy.directory = copy.shares_directory ? previous->directory : open_parent_directory(new_name);
+    if (copy.directory < 0) {
+        return false;
+    }
+    mode_t mode = created_mode(from.st_mode);
+    copy.fd = create_receiving_file(copy.directory, mode, copy.temp_name, sizeof copy.temp_name);
+    if (copy.fd < 0) {
+        if (!copy.shares_directory) {
+            close(copy.directory);
+        }
+        return false;
+    }
+    const struct timespec times[2] = {from.st_atim, from.st_mtim};
+    bool copied = copy_data(source, copy.fd, from.st_size, from.st_blocks * 512) &&
+                  (mode == (from.st_mode & 07777) || fchmod(copy.fd, from.st_mode & 07777) == 0) &&
+                  futimens(copy.fd, times) == 0;
+    if (!copied) {
+        discard(copy);
+    }
+    return copied;
+}
+
 }  // namespace
 
 void record_command_line(int argc, char** argv) {
@@ -291,8 +333,7 @@ bool create_directory(const char* path) {
         return false;
     }
     // The new directory's own entry must be durable before files inside it are reported safe.
-    const char* leaf;
-    int parent = open_parent_directory(path, &leaf);
+    int parent = open_parent_directory(path);
     if (parent >= 0) {
         fsync(parent);
         close(parent);
@@ -357,54 +398,17 @@ bool copy_file(const char* existing, const char* new_name) {
         return false;
     }
     // Non-blocking, so that a FIFO or device that matches cannot stall the installer; it is
-    // refused below as soon as fstat shows it is not a regular file.
+    // refused as soon as fstat shows that it is not a regular file.
     int source = open(existing, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (source < 0) {
         return false;
     }
     struct stat from;
-    struct stat to;
-    bool regular = fstat(source, &from) == 0 && S_ISREG(from.st_mode);
-    bool target_exists = regular && lstat(new_name, &to) == 0;
-    // A target that is the source under another name (a hard link, or a subdirectory that leads
-    // back here) would be replaced by the copy and then lost with the source. A directory at the
-    // target name cannot be replaced.
-    if (!regular || (target_exists && ((to.st_dev == from.st_dev && to.st_ino == from.st_ino) ||
-                                       S_ISDIR(to.st_mode)))) {
-        close(source);
-        return false;
-    }
-
-    unsettled_copy& copy = unsettled[unsettled_count];
-    memcpy(copy.target, new_name, strlen(new_name) + 1);
-    const unsettled_copy* previous =
-        unsettled_count > 0 ? &unsettled[unsettled_count - 1] : nullptr;
-    copy.shares_directory = previous != nullptr && same_directory(previous->target, new_name);
-    const char* leaf;
-    copy.directory =
-        copy.shares_directory ? previous->directory : open_parent_directory(new_name, &leaf);
-    copy.fd = copy.directory < 0 ? -1
-                                 : create_receiving_file(copy.directory, created_mode(from.st_mode),
-                                                         copy.temp_name, sizeof copy.temp_name);
-    if (copy.fd < 0) {
-        if (copy.directory >= 0 && !copy.shares_directory) {
-            close(copy.directory);
-        }
-        close(source);
-        return false;
-    }
-    const struct timespec times[2] = {from.st_atim, from.st_mtim};
-    bool copied = copy_data(source, copy.fd, from.st_size, from.st_blocks * 512) &&
-                  (created_mode(from.st_mode) == (from.st_mode & 07777) ||
-                   fchmod(copy.fd, from.st_mode & 07777) == 0) &&
-                  futimens(copy.fd, times) == 0;
+    bool copied = fstat(source, &from) == 0 && copy_allowed(from, new_name) &&
+                  receive_copy(source, from, new_name, unsettled[unsettled_count]);
     close(source);
-    if (!copied) {
-        discard(copy);
-        return false;
-    }
-    ++unsettled_count;
-    return true;
+    unsettled_count += copied;
+    return copied;
 }
 
 bool settle_copies() {

@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix.h"
+#include "tests/platform_helpers.h"
 
 namespace fs = std::filesystem;
 
@@ -57,28 +58,6 @@ protected:
     fs::path dir_;
     fs::path previous_;
 };
-
-// One copy, settled at once.
-bool copy_now(const char* existing, const char* new_name) {
-    bool copied = copy_file(existing, new_name);
-    return settle_copies() && copied;
-}
-
-std::set<std::string> search_all(const char* pattern) {
-    std::set<std::string> names;
-    char name[max_entry_name];
-    search_handle* search = nullptr;
-    search_result result = search_first(pattern, &search, name);
-    while (result == search_found) {
-        names.insert(name);
-        result = search_next(search, name);
-    }
-    EXPECT_EQ(result, search_done);
-    if (search != nullptr) {
-        search_close(search);
-    }
-    return names;
-}
 
 TEST_F(PosixPlatform, SearchMatchesWithoutRegardToCaseAndNotRecursively) {
     for (const char* name : {"A.H", "b.h", "c.hpp", "d.h.bak", "e.h~", "x.Lib", "y.library"}) {

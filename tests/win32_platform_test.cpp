@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "tests/platform_helpers.h"
 
 namespace {
 
@@ -52,28 +53,6 @@ protected:
     std::string dir_;
     char previous_[MAX_PATH];
 };
-
-// One copy, settled at once.
-bool copy_now(const char* existing, const char* new_name) {
-    bool copied = copy_file(existing, new_name);
-    return settle_copies() && copied;
-}
-
-std::set<std::string> search_all(const char* pattern) {
-    std::set<std::string> names;
-    char name[max_entry_name];
-    search_handle* search = nullptr;
-    search_result result = search_first(pattern, &search, name);
-    while (result == search_found) {
-        names.insert(name);
-        result = search_next(search, name);
-    }
-    EXPECT_EQ(result, search_done);
-    if (search != nullptr) {
-        search_close(search);
-    }
-    return names;
-}
 
 TEST_F(Win32Platform, SearchYieldsOnlyLongNamesThatMatch) {
     // The short names of the last three end in ".LIB", which the Windows search alone matches.
