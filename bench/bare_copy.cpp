@@ -1,6 +1,5 @@
 // The benchmark's lower bound for moving by copy: every *.h and *.lib of the current directory is
-// copied into INCLUDE or LIB with copy_file_range and unlinked, with no checks and no safety. With
-// --durable, each copy is fsync'ed before its source goes, as a plain durable loop would.
+// copied into INCLUDE or LIB with copy_file_range and unlinked, with no checks and no safety.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -8,17 +7,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-int main(int argc, char** argv) {
-    bool durable = argc > 1 && strcmp(argv[1], "--durable") == 0;
+int main() {
     mkdir("INCLUDE", 0777);
     mkdir("LIB", 0777);
     DIR* directory = opendir(".");
     while (const dirent* entry = readdir(directory)) {
         size_t length = strlen(entry->d_name);
-        const char* folder = (length > 2 && strcmp(entry->d_name + length - 2, ".h") == 0) ? "INCLUDE"
-                             : (length > 4 && strcmp(entry->d_name + length - 4, ".lib") == 0)
-                                 ? "LIB"
-                                 : nullptr;
+        const char* folder =
+            (length > 2 && strcmp(entry->d_name + length - 2, ".h") == 0)     ? "INCLUDE"
+            : (length > 4 && strcmp(entry->d_name + length - 4, ".lib") == 0) ? "LIB"
+                                                                              : nullptr;
         if (folder == nullptr) {
             continue;
         }
@@ -27,9 +25,6 @@ int main(int argc, char** argv) {
         int from = open(entry->d_name, O_RDONLY);
         int to = open(target, O_WRONLY | O_CREAT | O_TRUNC, 0644);
         while (copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0) > 0) {
-        }
-        if (durable) {
-            fsync(to);
         }
         close(from);
         close(to);

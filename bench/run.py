@@ -38,14 +38,13 @@ def each_pattern(command):
 FIND = "find . -maxdepth 1 -type f -name '{pattern}'"
 TOOLS = [  # (name, shell command run in the set's directory)
     ("veldra-install", EXE + " >/dev/null"),
-    ("cp -p + rm", "mkdir -p INCLUDE LIB && " +
-     each_pattern(FIND + " -exec cp -p -t {folder} {{}} + -exec rm -f {{}} +")),
+    ("cp -p + rm", "mkdir -p INCLUDE LIB && " + each_pattern(FIND + " -exec cp -p -t {folder} {{}} +") +
+     " && " + each_pattern(FIND + " -exec rm -f {{}} +")),
     ("mv", "mkdir -p INCLUDE LIB && " + each_pattern(FIND + " -exec mv -t {folder} {{}} +")),
     ("rsync --fsync", "mkdir -p INCLUDE LIB && " + each_pattern(
         FIND + " -printf '%P\\0' | rsync -a --fsync --remove-source-files --from0 "
                "--files-from=- ./ {folder}/")),
     ("copy lower bound", BARE),
-    ("durable copy lower bound", BARE + " --durable"),
 ]
 
 
@@ -54,8 +53,9 @@ def make_set(directory, spec):
     block = os.urandom(256 * KIB)
     for count, size, suffix in spec:
         for i in range(count):
-            with open(os.path.join(directory, f"f{i:06d}{suffix}"), "wb") as f:
-                f.write(block[i % 997:i % 997 + size])
+            fd = os.open(os.path.join(directory, f"f{i:06d}{suffix}"), os.O_WRONLY | os.O_CREAT)
+            os.write(fd, block[i % 997:i % 997 + size])
+            os.close(fd)
     # Some files that are not ours, left alone by every tool.
     for i in range(10):
         with open(os.path.join(directory, f"notes{i}.txt"), "wb") as f:
