@@ -40,6 +40,7 @@ enum search_result {
 
 // Starts a search and writes the first matching name into `name` (max_entry_name characters).
 // On search_found, `*handle` is open and must be passed to search_close; otherwise it is null.
+// `pattern` must stay valid until then.
 search_result search_first(const char* pattern, search_handle** handle, char* name);
 
 // Writes the next matching name into `name`.

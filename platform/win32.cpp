@@ -31,6 +31,28 @@ search_result next_long_name_match(search_slot* slot, WIN32_FIND_DATAA* found, c
     }
 }
 
+// Writes the file `name` through to the disk. FlushFileBuffers needs a handle with write access,
+// which Windows refuses for a read-only file (CopyFileA gives the copy the source's attributes),
+// so the attribute is lifted for the flush and put back.
+bool flush_file(const char* name) {
+    DWORD attributes = GetFileAttributesA(name);
+    bool read_only =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (read_only && !SetFileAttributesA(name, attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    if (read_only) {
+        SetFileAttributesA(name, attributes);
+    }
+    return flushed;
+}
+
 }  // namespace
 
 unsigned long get_current_directory(unsigned long size, char* buffer) {
@@ -92,19 +114,9 @@ void search_close(search_handle* handle) {
 }
 
 bool copy_file(const char* existing, const char* new_name) {
-    if (!CopyFileA(existing, new_name, FALSE)) {
-        return false;
-    }
     // CopyFileA leaves the data in the cache. The caller removes the source next, so the copy must
     // be on disk first; a failed flush counts as a failed copy and the source stays.
-    HANDLE copy = CreateFileA(new_name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (copy == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    bool flushed = FlushFileBuffers(copy) != 0;
-    CloseHandle(copy);
-    return flushed;
+    return CopyFileA(existing, new_name, FALSE) && flush_file(new_name);
 }
 
 bool settle_copies() {

@@ -89,6 +89,17 @@ TEST_F(Win32Platform, CopyReplacesAnOlderTargetAndRefusesADirectory) {
     EXPECT_FALSE(delete_file("missing.h"));
 }
 
+TEST_F(Win32Platform, ReadOnlyFileIsCopiedAndStaysReadOnly) {
+    ASSERT_TRUE(CreateDirectoryA("INCLUDE", nullptr));
+    write_file("ro.h", "read only");
+    ASSERT_TRUE(SetFileAttributesA("ro.h", FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(copy_now("ro.h", "INCLUDE\\ro.h"));
+    EXPECT_EQ(read_file("INCLUDE\\ro.h"), "read only");
+    EXPECT_NE(GetFileAttributesA("INCLUDE\\ro.h") & FILE_ATTRIBUTE_READONLY, 0u);
+    SetFileAttributesA("ro.h", FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA("INCLUDE\\ro.h", FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(Win32Platform, CurrentDirectoryReportsWhetherItFits) {
     char buffer[MAX_PATH];
     unsigned long length = get_current_directory(sizeof buffer, buffer);
