@@ -48,10 +48,10 @@ TOOLS = [  # (name, shell command run in the set's directory)
 ]
 
 
-def make_set(directory, spec):
+def make_set(directory, layout):
     os.makedirs(directory)
     block = os.urandom(256 * KIB)
-    for count, size, suffix in spec:
+    for count, size, suffix in layout:
         for i in range(count):
             fd = os.open(os.path.join(directory, f"f{i:06d}{suffix}"), os.O_WRONLY | os.O_CREAT)
             os.write(fd, block[i % 997:i % 997 + size])
@@ -74,8 +74,8 @@ def timed(command, directory):
     return seconds, int(done.stderr.strip().splitlines()[-1])
 
 
-def check_moved(directory, spec):
-    for count, _, suffix in spec:
+def check_moved(directory, layout):
+    for count, _, suffix in layout:
         folder = "INCLUDE" if suffix == ".h" else "LIB"
         if len(os.listdir(os.path.join(directory, folder))) != count:
             sys.exit(f"{directory}: not everything was moved into {folder}")
@@ -99,16 +99,16 @@ def main():
     rng = random.Random(1)
     results = {}  # (set, place, tool) -> [seconds]
     peaks = {}    # (set, place, tool) -> max KiB
-    for set_name, spec in SETS:
+    for set_name, layout in SETS:
         for place, base in PLACES:
             shutil.rmtree(base, ignore_errors=True)
             for run in range(RUNS):
                 order = TOOLS[run % len(TOOLS):] + TOOLS[:run % len(TOOLS)]
                 for tool, command in order:
                     directory = os.path.join(base, f"run{run}-{rng.randrange(1 << 30)}")
-                    make_set(directory, spec)
+                    make_set(directory, layout)
                     seconds, peak = timed(command, directory)
-                    check_moved(directory, spec)
+                    check_moved(directory, layout)
                     shutil.rmtree(directory)
                     key = (set_name, place, tool)
                     results.setdefault(key, []).append(seconds)
