@@ -12,6 +12,9 @@ have ninja || need+=(ninja-build)
 have g++ || need+=(g++)
 have python3 || need+=(python3)
 have clang++ || need+=(clang)
+# libFuzzer and the sanitizers' runtimes for clang.
+compgen -G "$(clang++ -print-resource-dir 2>/dev/null)/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null ||
+    need+=(libclang-rt-dev)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 # The Windows program and its tests under Wine.
 have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686)
