@@ -10,9 +10,9 @@ import sys
 import tempfile
 import unittest
 
+from program import INCOMPLETE, SUCCESS
+
 EXE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else "build/native/veldra-install"
-SUCCESS = "VELDRA successfully installed!"
-INCOMPLETE = "VELDRA was not completely installed.\nThese files could not be moved:"
 GIB = 1 << 30
 
 

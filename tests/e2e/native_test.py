@@ -7,21 +7,14 @@ import sys
 import tempfile
 import unittest
 
-from trees import DIR, make_tree, read_tree
+from program import DIR, TOO_LONG, SUCCESS, incomplete, make_tree, read_tree
 
 EXE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else "build/native/veldra-install"
-SUCCESS = "VELDRA successfully installed!"
-INCOMPLETE = "VELDRA was not completely installed.\nThese files could not be moved:"
-TOO_LONG = "VELDRA could not be installed: the path of the current directory is too long."
 
 
 def run(directory, *args):
     done = subprocess.run([EXE, *args], cwd=directory, capture_output=True, timeout=60)
     return done.returncode, done.stdout.decode("utf-8", "surrogateescape")
-
-
-def incomplete(*names):
-    return "\n".join([INCOMPLETE, *names])
 
 
 ROAD = {"a.h": "header a", "b.h": "header b", "x.lib": "library x", "readme.txt": "read me",

@@ -14,11 +14,9 @@ import tempfile
 import time
 import unittest
 
-from trees import DIR, make_tree, read_tree
+from program import DIR, SUCCESS, incomplete, make_tree, read_tree
 
 EXE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else "build/win32/veldra-install.exe"
-SUCCESS = "VELDRA successfully installed!"
-INCOMPLETE = "VELDRA was not completely installed.\nThese files could not be moved:"
 
 BOX_CALL = re.compile(r'Call user32\.MessageBoxA\([0-9a-f]+,[0-9a-f]+ "((?:[^"\\]|\\.)*)",'
                       r'[0-9a-f]+ "((?:[^"\\]|\\.)*)",([0-9a-f]+)\)')
@@ -77,10 +75,6 @@ def run_exe(directory, exe=EXE, args=()):
     text, caption, box_type = calls[0]
     assert int(box_type, 16) == 0, "a plain box with an OK button"
     return code, unescape(text), unescape(caption), title
-
-
-def incomplete(*names):
-    return "\n".join([INCOMPLETE, *names])
 
 
 ROAD = {"a.h": "header a", "b.h": "header b", "x.lib": "library x", "readme.txt": "read me"}

@@ -1,5 +1,10 @@
-"""Small helpers for the end-to-end tests: folder trees written from and read into dicts."""
+"""Shared by the end-to-end tests: what the program says, and folder trees written from and read
+into dicts."""
 import os
+
+SUCCESS = "VELDRA successfully installed!"
+INCOMPLETE = "VELDRA was not completely installed.\nThese files could not be moved:"
+TOO_LONG = "VELDRA could not be installed: the path of the current directory is too long."
 
 DIR = "<dir>"  # stands for a directory in a tree
 
@@ -26,3 +31,8 @@ def read_tree(root):
             with open(os.path.join(directory, name), encoding="utf-8", errors="replace") as f:
                 tree[os.path.relpath(os.path.join(directory, name), root)] = f.read()
     return tree
+
+
+def incomplete(*names):
+    """The notice that names these entries as not moved."""
+    return "\n".join([INCOMPLETE, *names])
